@@ -1,0 +1,3 @@
+// Program entry (placeholder until the window exists).
+#include <cstdio>
+int main() { return 0; }
