@@ -209,12 +209,6 @@ void clsMainSeq::RunStage() {
     default:
       break;
   }
-  if constexpr (!stage_table::kRunStages) {
-    // This program's run stages are not built yet: end the run without
-    // claiming success.
-    Fail(Er::Unknown);
-    return;
-  }
   switch (name) {
     case St::CommOpen:
     case St::CommOpen_Ok:
@@ -302,6 +296,12 @@ void clsMainSeq::RunIdle(St name) {
       progress_ = 0;
       packet_.SetChannelByte(0xFF);
       fastRate_ = false;
+      if constexpr (!stage_table::kRunStages) {
+        // This program's own run stages are not built yet: end the run
+        // without claiming success.
+        Fail(Er::Unknown);
+        break;
+      }
       Go(portSel_ == 0 || !profile::kHasTcp ? St::CommOpen : St::IpOpen);
       break;
     default:  // the file stages: nothing leads into them
