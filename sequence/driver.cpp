@@ -83,6 +83,10 @@ clsSeqDriver::RunResult clsSeqDriver::Run(int limitMs) {
       result.error = error;
       break;
     }
+    if (!sawCompleted && seq_.CanStart()) {
+      result.aborted = true;
+      break;
+    }
     if (seq_.GetStage() == StageNo(St::Completed)) sawCompleted = true;
     if (sawCompleted && seq_.GetStage() == StageNo(St::Ready)) {
       result.completed = true;

@@ -25,6 +25,7 @@ class clsSeqDriver {
   struct RunResult {
     bool completed = false;   // passed Completed and came back to Ready
     int error = 0;            // first error code returned, 0 when none
+    bool aborted = false;     // back in Standby/Ready without error (Cancel, Abort)
     bool timedOut = false;    // neither within the time limit
     int steps = 0;
     double ms = 0;            // wall time of the run
@@ -45,7 +46,8 @@ class clsSeqDriver {
   int Tick();
   // Ticks until the sequencer is Ready (start-up: Opening, Reset, Standby).
   bool TickUntilReady(int limitMs = 5000);
-  // Start (when CanStart) and tick until Completed -> Ready or an error.
+  // Start (when CanStart) and tick until Completed -> Ready, an error, or an
+  // abort (Cancel from the after-step hook).
   RunResult Run(int limitMs);
 
   // Called after each step with the stage and the error code of that step;
