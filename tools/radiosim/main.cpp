@@ -85,10 +85,13 @@ Running:
                      SIGTERM, like a production line)
   --timeout MS       an update in progress ends as failed after MS without a
                      byte from the host (default 10000)
-  --settle MS        after a fault took effect or a violation, the update ends
-                     once the host has been quiet for MS (default 2000); over
-                     TCP also the longest wait for the host to close after the
-                     reset request
+  --settle MS        after a violation, or on the serial link after a fault
+                     took effect, the update ends once the host has been quiet
+                     for MS (default 2000); also the longest wait for the host
+                     to close a TCP connection after the reset request. Over
+                     TCP a host that met a fault is given up to the larger of
+                     --timeout and 40 s (above its own longest reply time) to
+                     close the connection.
   --start-timeout MS give up when no update starts within MS (default 120000
                      with --runs, else wait for ever; 0 = for ever)
   --quiet            no progress lines (failures are still reported)
@@ -110,7 +113,8 @@ effect (a deliberately faulted update is not the simulator's failure; its
 report still says "completed": false). 1 when any update failed, fewer than N
 updates were served, or no update started in time. 2 for a usage or setup
 error (bad option, cannot create the link or listen, unreadable --expect).
-SIGINT and SIGTERM end the run cleanly (the link is removed).
+SIGINT and SIGTERM end the run cleanly (the link is removed); an update cut
+short by a signal counts as failed.
 )";
 
 int Usage(const std::string& why) {

@@ -209,6 +209,7 @@ class Server {
   int boundPort_ = 0;
   std::vector<uint8_t> expected_;
   std::vector<uint8_t> flash_;  // of the last update
+  uint32_t idleRate_ = 0;       // line setting sampled before the last idle wait
   std::deque<Inbound> carry_;  // bytes of a serial update that began while the last one was ending
   std::ofstream report_;
 };
@@ -307,6 +308,9 @@ int Server::Run() {
       if (serial_) fds[n++] = {pty_.Fd(), POLLIN, 0};
       const int tcpAt = listener_ >= 0 ? n : -1;
       if (listener_ >= 0) fds[n++] = {listener_, POLLIN, 0};
+      // The line setting just before the wait: the first bytes of the next
+      // update were written after this sample.
+      if (serial_) idleRate_ = pty_.Rate();
       poll(fds, nfds_t(n), 100);
       if (g_stop) break;
       if (serial_) pty_.ClearExclusive();
@@ -362,8 +366,8 @@ UpdateReport Server::RunUpdate(LinkKind link, int fd, int number) {
   const int64_t startedUnix = UnixMs() - (NowNs() - start) / 1'000'000;
   Radio radio(cfg, link, start);
   std::deque<Outbound> outq;
-  uint32_t rate = serial ? pty_.Rate() : 0;
-  radio.NoteRate(start, rate);
+  uint32_t rate = serial ? (inq.empty() ? idleRate_ : inq.back().rateAfter) : 0;
+  if (serial) radio.NoteRate(start, rate);
   int64_t lastByte = start, rxFree = 0, txFree = 0, doneAt = -1;
   bool eof = false, linkGone = false;
   std::string reason;
@@ -477,6 +481,7 @@ UpdateReport Server::RunUpdate(LinkKind link, int fd, int number) {
     pollfd fds[2] = {{g_sigPipe[0], POLLIN, 0}, {eof ? -1 : linkFd, POLLIN, 0}};
     ppoll(fds, 2, &ts, nullptr);
 
+    if (serial) pty_.ClearExclusive();
     const uint32_t before = rate;
     uint8_t buf[4096];
     ssize_t n = 0;
