@@ -502,7 +502,6 @@ UpdateReport Server::RunUpdate(LinkKind link, int fd, int number) {
       inq.push_back({buf[i], arrival, due, serial ? before : 0, r});
       lastByte = arrival;
     }
-    if (n > 0 && eof) eof = false;
   }
   // Anything still queued belongs to this update's tail (or to the next one on a restart).
   const int64_t end = NowNs();

@@ -13,7 +13,7 @@ namespace radiosim {
 
 struct Variant {
   std::string_view name;         // --cpu value
-  std::string_view description;
+  std::string_view summary;
   bool available;                // served by this simulator today
   bool serial;                   // reachable over the serial link
   bool tcp;                      // reachable over TCP/IP
