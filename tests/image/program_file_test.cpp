@@ -37,7 +37,9 @@ TEST(ProgramFile, HoldsItsRecords) {
         const ExpectedImages* e = FindExpected(p.program);
         ASSERT_NE(e, nullptr);
         EXPECT_TRUE(Contains(file, e->firmware)) << p.program;
-        if (e->hasWriter) EXPECT_TRUE(Contains(file, e->writer)) << p.program;
+        if (e->hasWriter) {
+            EXPECT_TRUE(Contains(file, e->writer)) << p.program;
+        }
     }
 }
 
