@@ -2,6 +2,7 @@
 #   cmake -DPROGRAM=<file> -DEXPECT=none|some -P socket_symbols.cmake
 # none: fails when any socket function is referenced; some: fails when none is
 # (a check that the listing sees them at all).
+cmake_minimum_required(VERSION 3.25)
 set(functions socket connect send sendto sendmsg recv recvfrom recvmsg shutdown
     setsockopt getsockopt inet_addr accept bind listen)
 if(NOT EXISTS "${PROGRAM}")
