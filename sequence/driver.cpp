@@ -59,7 +59,7 @@ clsSeqDriver::RunResult clsSeqDriver::Run(int limitMs) {
   seq_.Start();
   const auto t0 = Clock::now();
   Clock::time_point lastBlock = t0;
-  int lastBlocks = 0;
+  int lastBlocks = seq_.GetBlocksWritten();
   bool sawCompleted = false;
   for (;;) {
     if (MsSince(t0) > limitMs) {
