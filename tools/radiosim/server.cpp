@@ -72,44 +72,23 @@ class Pty {
       *err = link + " exists and is not a symbolic link; not replacing it";
       return false;
     }
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
-      *err = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
-      return false;
-    }
-    const char* name = ptsname(master_);
-    if (!name) {
-      *err = "ptsname failed";
-      return false;
-    }
-    slaveName_ = name;
-    slave_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (slave_ < 0) {
-      *err = "cannot open " + slaveName_ + ": " + std::strerror(errno);
-      return false;
-    }
-    // Raw from the start: no echo of what we send back to us, no line editing.
-    termios t{};
-    tcgetattr(slave_, &t);
-    cfmakeraw(&t);
-    cfsetispeed(&t, B9600);
-    cfsetospeed(&t, B9600);
-    tcsetattr(slave_, TCSANOW, &t);
-    const std::string tmp = link + ".radiosim-" + std::to_string(getpid());
-    unlink(tmp.c_str());
-    if (symlink(slaveName_.c_str(), tmp.c_str()) != 0 || rename(tmp.c_str(), link.c_str()) != 0) {
-      *err = "cannot make the link " + link + ": " + std::strerror(errno);
-      unlink(tmp.c_str());
-      return false;
-    }
-    return true;
+    return Create(master_, slave_, slaveName_, err) && Relink(err);
   }
 
-  // Hang up: close both ends (the host sees the line drop), then offer a
-  // fresh pair under the same link for the next update.
+  // Hang up and offer a fresh pair under the same link. The new pair is
+  // linked before the old one is closed, so a host that reopens the link as
+  // soon as it sees the line drop finds the new terminal ready.
   bool Reopen(std::string* err) {
-    Close();
-    return Open(link_, err);
+    int master = -1, slave = -1;
+    std::string name;
+    if (!Create(master, slave, name, err)) return false;
+    std::swap(master, master_);
+    std::swap(slave, slave_);
+    std::swap(name, slaveName_);
+    const bool linked = Relink(err);
+    if (slave >= 0) close(slave);
+    if (master >= 0) close(master);
+    return linked;
   }
 
   void Close() {
@@ -147,6 +126,44 @@ class Pty {
   const std::string& SlaveName() const { return slaveName_; }
 
  private:
+  static bool Create(int& master, int& slave, std::string& name, std::string* err) {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const char* pts = nullptr;
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || !(pts = ptsname(master))) {
+      *err = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+      if (master >= 0) close(master);
+      master = -1;
+      return false;
+    }
+    name = pts;
+    slave = open(pts, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (slave < 0) {
+      *err = "cannot open " + name + ": " + std::strerror(errno);
+      close(master);
+      master = -1;
+      return false;
+    }
+    // Raw from the start: no echo of what we send back to us, no line editing.
+    termios t{};
+    tcgetattr(slave, &t);
+    cfmakeraw(&t);
+    cfsetispeed(&t, B9600);
+    cfsetospeed(&t, B9600);
+    tcsetattr(slave, TCSANOW, &t);
+    return true;
+  }
+
+  bool Relink(std::string* err) {
+    const std::string tmp = link_ + ".radiosim-" + std::to_string(getpid());
+    unlink(tmp.c_str());
+    if (symlink(slaveName_.c_str(), tmp.c_str()) != 0 || rename(tmp.c_str(), link_.c_str()) != 0) {
+      *err = "cannot make the link " + link_ + ": " + std::strerror(errno);
+      unlink(tmp.c_str());
+      return false;
+    }
+    return true;
+  }
+
   std::string link_, slaveName_;
   int master_ = -1, slave_ = -1;
 };
