@@ -167,7 +167,6 @@ TForm1::TForm1(QWidget* owner)
   AppTitle = Line("Sys_AppTitle", 0);
   QGuiApplication::setApplicationDisplayName(AppTitle);
   setWindowTitle(AppTitle);
-  shownCaption_ = AppTitle;
 
   for (int i = 0; i < static_cast<int>(MenuItem.size()); ++i) {
     MenuItem[i] = new QAction(QStringLiteral("---"), this);
@@ -241,7 +240,7 @@ int TForm1::LastShownStage() const { return update_->LastShownStage(); }
 void TForm1::StartDriver() {
   if (ProgThread) return;
   closing_ = false;
-  ProgThread = std::make_unique<thrProg>(this, "Timer1Timer");
+  ProgThread = std::make_unique<thrProg>(this, [this] { Timer1Timer(); });
   ProgThread->start(QThread::LowestPriority);
 }
 
@@ -323,9 +322,9 @@ void TForm1::Timer1Timer() {
 
   const int progress = MainSeq->GetProgress();
   if (ProgressBar1->value() != progress) ProgressBar1->setValue(progress);
-  const QString caption = Q(ui::CaptionFor(ProgressBar1->value(), AppTitle.toStdString()));
-  if (caption != shownCaption_) {
-    shownCaption_ = caption;
+  if (ProgressBar1->value() != captionProgress_) {
+    captionProgress_ = ProgressBar1->value();
+    const QString caption = Q(ui::CaptionFor(captionProgress_, AppTitle.toStdString()));
     if (QGuiApplication::applicationDisplayName() != caption)
       QGuiApplication::setApplicationDisplayName(caption);
     if (windowTitle() != caption) setWindowTitle(caption);
@@ -334,6 +333,7 @@ void TForm1::Timer1Timer() {
   const bool canStart = MainSeq->CanStart(), canCancel = MainSeq->CanCancel();
   if (Button_Start->isEnabled() != canStart) Button_Start->setEnabled(canStart);
   if (Button_Cancel->isEnabled() != canCancel) Button_Cancel->setEnabled(canCancel);
+  if (ProgThread) ProgThread->SetIdle(MainSeq->GetStage() == profile::kStageReady);
 
   if (MainSeq->ImposedPauseMs() == pause0) {
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
@@ -606,6 +606,8 @@ void TForm1::RunCommand(const QString& line) {
     if (grab().save(tmp, "PNG")) QFile::rename(tmp, arg);
   } else if (cmd == "log" && !arg.isEmpty()) {
     save(arg, QByteArray::fromStdString(log_.Text()));
+  } else if (cmd == "stats-reset") {
+    g_tickHistogram.fill(0);
   } else if (cmd == "stats" && !arg.isEmpty()) {
     long total = 0;
     for (long c : g_tickHistogram) total += c;

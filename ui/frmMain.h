@@ -12,6 +12,8 @@
 //   ZB_UI_ERRORBOX_LOG  file that receives error boxes instead of showing them
 //   ZB_UI_COMMAND_FIFO  FIFO read for line commands: "ok", "cancel", "exit",
 //                       "drop", "grab <png>", "log <file>", "stats <file>"
+//                       (tick durations outside protocol pauses: count, p50,
+//                       p99, longest bucket), "stats-reset"
 //   ZB_UI_TRACE         file to which "<monotonic ms> tip <stage>" and
 //                       "<monotonic ms> errorbox 0" lines are appended
 #pragma once
@@ -129,7 +131,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<StageUpdate> update_;
   std::unique_ptr<thrProg> ProgThread;
   bool closing_ = false;
-  QString shownCaption_;
+  int captionProgress_ = 0;  // progress the caption was last built for
   int outerWidth_ = 0, outerHeight_ = 0;
   int fontCharset_ = 0;
   QSocketNotifier* commandNotifier_ = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/thrProg.h"
 
-thrProg::thrProg(QObject* target, const char* tick) : target_(target), tick_(tick) {}
+thrProg::thrProg(QObject* target, std::function<void()> tick)
+    : target_(target), tick_(std::move(tick)) {}
 
 thrProg::~thrProg() {
   requestInterruption();
@@ -10,6 +11,6 @@ thrProg::~thrProg() {
 void thrProg::run() {
   while (!isInterruptionRequested()) {
     QMetaObject::invokeMethod(target_, tick_, Qt::BlockingQueuedConnection);
-    QThread::msleep(1);
+    QThread::msleep(idle_.load(std::memory_order_relaxed) ? kIdleSleepMs : kRunSleepMs);
   }
 }
