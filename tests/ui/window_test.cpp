@@ -295,6 +295,8 @@ TEST_F(WindowTest, CompleteUpdateAgainstSimulator) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Offscreen also when ctest lists the tests (no test environment then).
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QTemporaryDir dir;
   g_dir = &dir;
