@@ -12,6 +12,8 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
+# Sanitizer builds: Exit ends the process with the Qt application alive.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(dirname "$0")/lsan.supp}
 export XDG_RUNTIME_DIR=$dir/run   # private instance locks
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 cp "$1" "$dir/ZB7152K"
