@@ -15,7 +15,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-struct ValueDialogSpec {
+struct ValueDialogForm {
   std::string base;            // e.g. "GI_AppInd_Opt_ComSel_"
   QString initialText;
   int maxLength;
@@ -28,7 +28,7 @@ class ValueDialog : public QDialog {
  public:
   using LineGetter = std::function<std::string(const std::string& key, int index)>;
 
-  ValueDialog(QWidget* owner, const ValueDialogSpec& spec, const LineGetter& line);
+  ValueDialog(QWidget* owner, const ValueDialogForm& form, const LineGetter& line);
 
   QLineEdit* Edit() const { return edit_; }
   QLabel* Label() const { return label_; }

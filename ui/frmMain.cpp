@@ -468,8 +468,8 @@ void TForm1::dropEvent(QDropEvent* e) {
 ValueDialog* TForm1::BuildDialog(const char* base, const QString& initial, int maxLength,
                                  const QString& widthTemplate, bool withMinimums,
                                  void (TForm1::*ok)()) {
-  ValueDialogSpec spec{base, initial, maxLength, widthTemplate, withMinimums};
-  auto* d = new ValueDialog(this, spec, [](const std::string& key, int index) {
+  ValueDialogForm form{base, initial, maxLength, widthTemplate, withMinimums};
+  auto* d = new ValueDialog(this, form, [](const std::string& key, int index) {
     return g_GTex.GetLine(key, index);
   });
   d->SetOkHandler([this, ok] { (this->*ok)(); });
