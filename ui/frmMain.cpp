@@ -248,6 +248,10 @@ void TForm1::StopDriver() {
   closing_ = true;  // a tick that still arrives returns at once
   if (!ProgThread) return;
   ProgThread->requestInterruption();
+  // From inside a tick (a fatal error text ends the program there) the thread
+  // is waiting for this very tick to return and cannot be waited for: it
+  // leaves its loop once the tick is over, or the process ends first.
+  if (inTick_) return;
   // The thread may be blocked in its queued call of the tick: deliver the
   // calls aimed at this window while waiting, so that it can leave. The
   // thread must be gone before the window is, whatever the build.
@@ -310,6 +314,11 @@ void TForm1::ApplyOuterSize() {
 
 void TForm1::Timer1Timer() {
   if (closing_) return;
+  inTick_ = true;
+  struct TickEnd {
+    bool& flag;
+    ~TickEnd() { flag = false; }
+  } tickEnd{inTick_};
   const auto t0 = std::chrono::steady_clock::now();
   const auto pause0 = MainSeq->ImposedPauseMs();
   const int shown0 = update_->LastShownStage();

@@ -131,6 +131,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<StageUpdate> update_;
   std::unique_ptr<thrProg> ProgThread;
   bool closing_ = false;
+  bool inTick_ = false;  // Timer1Timer is running (possibly in a nested loop)
   int captionProgress_ = 0;  // progress the caption was last built for
   int outerWidth_ = 0, outerHeight_ = 0;
   int fontCharset_ = 0;

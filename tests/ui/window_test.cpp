@@ -21,6 +21,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -41,6 +43,27 @@ namespace {
 
 std::vector<std::pair<QString, QString>> g_boxes;
 QTemporaryDir* g_dir = nullptr;
+
+// Set: the overlay of this run has every error text marked fatal ("%F").
+constexpr const char* kFatalErrorsVariable = "ZB_UI_TEST_FATAL_ERRORS";
+
+OverlayLines TestOverlay() {
+  const OverlayLines o = BuiltInOverlay();
+  if (!qEnvironmentVariableIsSet(kFatalErrorsVariable)) return o;
+  static std::vector<std::string> text;
+  static std::vector<const char*> lines;
+  bool errors = false;
+  for (int i = 0; i < o.count; ++i) {
+    std::string l = o.lines[i];
+    if (!l.empty() && l[0] == '#')
+      errors = l == "#Seq_Mess_Error_Main";
+    else if (errors && !l.empty())
+      l += "@%F";
+    text.push_back(l);
+  }
+  for (const auto& l : text) lines.push_back(l.c_str());
+  return {lines.data(), static_cast<int>(lines.size())};
+}
 
 void WritePorts(const std::string& comPath) {
   const std::string ini = g_dir->filePath("ports.INI").toStdString();
@@ -177,6 +200,34 @@ TEST_F(WindowTest, DropStopsARunWithoutCancelLine) {
   EXPECT_FALSE(form->Memo1->toPlainText().contains("Cancel"));
 }
 
+// An error text with the fatal mark ends the program from inside a tick, while
+// the driver thread is still waiting for that very tick to return: the end
+// must not wait for the thread. The child (a fresh run of this program, whose
+// overlay marks every error text fatal, see main) runs the whole path with the
+// driver thread; a hang ends in SIGALRM instead of status 0.
+TEST_F(WindowTest, FatalErrorTextEndsTheProgramFromTheDriversTick) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  setenv(kFatalErrorsVariable, "1", 1);
+  EXPECT_EXIT(
+      {
+        alarm(60);
+        std::atexit([] { g_dir->remove(); });  // exit() skips main's clean-up
+        ui::SetErrorBoxHook([](const QString&, const QString& t) {
+          std::fprintf(stderr, "box: %s\n", t.toUtf8().constData());
+        });
+        form->StartDriver();
+        QElapsedTimer t;
+        t.start();
+        while (form->MainSeq->GetStage() != profile::kStageReady && t.elapsed() < 20000)
+          QApplication::processEvents(QEventLoop::AllEvents, 5);
+        form->Button_Start->click();  // COM 1 names no device: the run fails
+        while (t.elapsed() < 50000) QApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::_Exit(1);
+      },
+      ::testing::ExitedWithCode(0), "box: Error ");
+  unsetenv(kFatalErrorsVariable);
+}
+
 TEST_F(WindowTest, ComDialogChecksItsInput) {
   g_Environ.SetPortSel(menutable::kHasLinkSelection ? 1 : 0);
   ValueDialog* d = form->BuildComSelDialog();
@@ -300,7 +351,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QTemporaryDir dir;
   g_dir = &dir;
-  const OverlayLines o = BuiltInOverlay();
+  const OverlayLines o = TestOverlay();
   g_GTex.AttachLines(o.lines, o.count);
   ui::SetErrorBoxHook([](const QString& caption, const QString& text) {
     g_boxes.emplace_back(caption, text);
