@@ -126,6 +126,7 @@ TEST_F(StageLogTest, ErrorShowsBoxThenBlockThenReady) {
       "Error \r\nCannot open COM port.\r\n\r\nCheck the following:\r\n\r\n- The COM port settings.";
   ASSERT_EQ(host.boxes, std::vector<std::string>{message});
   EXPECT_EQ(host.logLinesAtBox, linesBefore);  // the box comes before the block
+  EXPECT_EQ(update.LastShownStage(), 8);         // the failed step's stage is not "shown"
   Ticks(1);
   EXPECT_EQ(host.boxes.size(), 1u);  // reported once
   EXPECT_EQ(log.Text(), Startup() + "Sum=$FEFD\r\n" + ReadyBlock(1) + "COM Open.....\r\n" +
