@@ -52,7 +52,10 @@ if [ $simulate = 1 ]; then
   if (exec 3<>"/dev/tcp/127.0.0.1/$tcp_port") 2>/dev/null; then tcp_port=0; fi
   report=$demo/radiosim-report.json
   rm -f "$report"
+  # --expect: the simulator compares the flash it received with the image the
+  # program carries, so "verified" means the radio holds exactly that image.
   build/radiosim --serial "$link" --tcp "$tcp_port" --report "$report" --quiet \
+    --expect "builds/$prog/firmware.mot" \
     > "$tmp/sim.out" 2> "$tmp/sim.err" &
   sim=$!; pids+=("$sim")
   for _ in $(seq 1 100); do grep -q '^ready' "$tmp/sim.out" 2>/dev/null && break; sleep 0.05; done
@@ -139,6 +142,7 @@ echo "simulator verdict:"
 cat "$report" 2>/dev/null || echo "(no report)"
 if [ $ok = 1 ] && grep -q '"completed":true' "$report" 2>/dev/null &&
    grep -q '"passed":true' "$report" && ! grep -q '"passed":false' "$report" &&
+   grep -q '"verified":true' "$report" &&
    grep -qF "Completed (No.1)." "$log"; then
   echo "Update completed and verified."
   exit 0
