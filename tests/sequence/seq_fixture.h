@@ -65,8 +65,11 @@ class PtyPair {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) slave_ = ptsname(master_);
   }
-  ~PtyPair() {
+  ~PtyPair() { CloseMaster(); }
+  // The far end goes away: writes on the slave fail from now on.
+  void CloseMaster() {
     if (master_ >= 0) close(master_);
+    master_ = -1;
   }
   bool Ok() const { return master_ >= 0 && !slave_.empty(); }
   const std::string& SlavePath() const { return slave_; }

@@ -133,6 +133,43 @@ TEST(SeqRun, PortSelOtherThanSerialOrTcpEndsWithBoot) {
   }
 }
 
+// A serial link whose far end vanishes once the boot entry is under way:
+// the step whose write fails ends the run with Unknown and Standby at once,
+// and the next step leaves the link closed in Ready.
+TEST(SeqRun, FailedLinkWriteAfterBootEntryEndsTheRunInThatStep) {
+  const int resetOn = StageNo(St::Boot_Reset_On);
+  const int baudCmd = StageNo(St::Boot_BaudChange_Cmd);
+  if (!stage_table::kRunStages || resetOn < 0 || baudCmd <= resetOn) GTEST_SKIP() << "no serial boot entry here";
+  TempIni ini;
+  PtyPair pty;
+  ASSERT_TRUE(pty.Ok());
+  ini.MapCom(1, pty.SlavePath());
+  clsMainSeq seq;
+  StepToReady(seq);
+  seq.SetPortSel(0);
+  seq.SetComPort(1);
+  seq.Start();
+  // Up to the stage that sends the bit rate command; the link is healthy so far.
+  for (int i = 0; i < 2000 && seq.GetStage() != baudCmd; ++i) {
+    ASSERT_EQ(seq.Step(), 0) << "stage " << seq.GetStage();
+    Pump();
+    pty.Take();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_EQ(seq.GetStage(), baudCmd);
+  ASSERT_TRUE(seq.IsLinkOpen());
+  ASSERT_FALSE(A::Comm(seq).WriteFailed());
+
+  pty.CloseMaster();
+  EXPECT_EQ(seq.Step(), ErrorNo(Er::Unknown));
+  EXPECT_TRUE(A::Comm(seq).WriteFailed());
+  EXPECT_EQ(seq.GetStage(), profile::kStageStandby);
+  seq.ClearError();
+  EXPECT_EQ(seq.Step(), 0);
+  EXPECT_EQ(seq.GetStage(), profile::kStageReady);
+  EXPECT_FALSE(seq.IsLinkOpen());
+}
+
 // Wrapped sending on a pseudo-terminal: channel 0 for the first Send of a
 // run, 1 in the reset request stage, 2 otherwise; escaped bytes cut into
 // envelope frames of 220 with a 100 ms pause between them.
