@@ -21,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -31,6 +32,7 @@
 #include "overlay.h"
 #include "platform/program_path.h"
 #include "profile.h"
+#include "stage_table.h"
 #include "texts/globals.h"
 #include "ui/Layout.h"
 #include "ui/MessageBox.h"
@@ -203,6 +205,47 @@ TEST_F(WindowTest, DropStopsARunWithoutCancelLine) {
   form->ReceiveDropFiles(2);
   EXPECT_EQ(form->MainSeq->GetStage(), profile::kStageStandby);
   EXPECT_FALSE(form->Memo1->toPlainText().contains("Cancel"));
+}
+
+// Enter presses OK and Esc presses Cancel, each only while its button is
+// enabled. Cancelling needs a run that gets past Start: a pseudo-terminal
+// stands in for COM 1 so the link opens.
+TEST_F(WindowTest, EnterStartsAndEscCancelsOnlyWhenTheirButtonsAreEnabled) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  WritePorts(ptsname(master));
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  TickUntilStage(profile::kStageReady);
+  form->Timer1Timer();
+  const auto memo = [&] { return form->Memo1->toPlainText(); };
+
+  // Ready: Cancel is disabled, Esc changes nothing.
+  ASSERT_FALSE(form->MainSeq->CanCancel());
+  const QString before = memo();
+  QTest::keyClick(form.get(), Qt::Key_Escape);
+  EXPECT_EQ(form->MainSeq->GetStage(), profile::kStageReady);
+  EXPECT_EQ(memo(), before);
+
+  QTest::keyClick(form.get(), Qt::Key_Return);
+  EXPECT_EQ(form->MainSeq->GetStage(), profile::kStageReady + 1);
+
+  if (stage_table::kRunStages) {
+    for (int i = 0; i < 5 && !form->MainSeq->IsLinkOpen(); ++i) form->Timer1Timer();
+    ASSERT_TRUE(form->MainSeq->IsLinkOpen());
+    ASSERT_TRUE(form->MainSeq->CanCancel());
+    ASSERT_TRUE(form->Button_Cancel->isEnabled());
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    EXPECT_EQ(form->MainSeq->GetStage(), profile::kStageStandby);
+    const QString cancel = QString::fromStdString(g_GTex.GetLine("Seq_Mess_Cancel", 0));
+    EXPECT_TRUE(memo().endsWith("\n\n" + cancel + "\n\n")) << memo().toStdString();
+    form->Timer1Timer();
+    EXPECT_EQ(form->MainSeq->GetStage(), profile::kStageReady);
+    EXPECT_FALSE(form->MainSeq->IsLinkOpen());
+  }
+  close(master);
 }
 
 // An error text with the fatal mark ends the program from inside a tick, while
