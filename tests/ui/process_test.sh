@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The programs as processes: a second ZB7152K ends at once with status 0 while
 # the first runs, a ZB7152M runs beside it, SIGTERM ends the first in order
-# (its INI file is written), and the Exit button (pressed through the command
-# FIFO hook) writes the INI file too.
+# (its INI file is written), so do SIGINT, SIGHUP and closing the window, and
+# the Exit button (pressed through the command FIFO hook) writes the INI file too.
 # Usage: process_test.sh <ZB7152K> <ZB7152M>
 set -u
 dir=$(mktemp -d)
@@ -54,6 +54,19 @@ wait "$k"; rc=$?
 grep -q "^ComPort=1" "$dir/ZB7152K.INI" || fail "SIGTERM: INI not written: $(cat "$dir/ZB7152K.INI")"
 grep -q "^COM1=$dir/none" "$dir/ZB7152K.INI" || fail "SIGTERM: Ports section lost"
 grep -q "^Tcp_Port=41020" "$dir/ZB7152K.INI" || fail "SIGTERM: Tcp_Port missing"
+
+# The other orderly ends: SIGINT, SIGHUP and closing the window each write the
+# INI file too (the out-of-range port comes back as 1).
+for how in INT HUP close; do
+  printf '[Global]\nComPort=300\n' > "$dir/ZB7152K.INI"
+  rm -f "$dir/k.log"
+  ZB_UI_COMMAND_FIFO=$dir/k.fifo "$dir/ZB7152K" & k=$!; pids+=("$k")
+  wait_ready "$dir/k.fifo" "$dir/k.log" || fail "ZB7152K did not reach Ready before $how"
+  if [ "$how" = close ]; then echo close > "$dir/k.fifo"; else kill -"$how" "$k"; fi
+  wait "$k"; rc=$?
+  [ "$rc" -eq 0 ] || fail "ZB7152K after $how exited with $rc"
+  grep -q "^ComPort=1" "$dir/ZB7152K.INI" || fail "$how: INI not written: $(cat "$dir/ZB7152K.INI")"
+done
 
 echo exit > "$dir/m.fifo"
 wait "$m"; rc=$?
