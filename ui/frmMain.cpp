@@ -342,7 +342,6 @@ void TForm1::Timer1Timer() {
   const bool canStart = MainSeq->CanStart(), canCancel = MainSeq->CanCancel();
   if (Button_Start->isEnabled() != canStart) Button_Start->setEnabled(canStart);
   if (Button_Cancel->isEnabled() != canCancel) Button_Cancel->setEnabled(canCancel);
-  if (ProgThread) ProgThread->SetIdle(MainSeq->GetStage() == profile::kStageReady);
 
   if (MainSeq->ImposedPauseMs() == pause0) {
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(

@@ -11,6 +11,6 @@ thrProg::~thrProg() {
 void thrProg::run() {
   while (!isInterruptionRequested()) {
     QMetaObject::invokeMethod(target_, tick_, Qt::BlockingQueuedConnection);
-    QThread::msleep(idle_.load(std::memory_order_relaxed) ? kIdleSleepMs : kRunSleepMs);
+    QThread::msleep(kSleepMs);
   }
 }
